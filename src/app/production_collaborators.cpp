@@ -4,6 +4,8 @@
 
 #include "app/collaborators.h"
 #include "app/unavailable.h"
+#include "install/install_dispatch.h"
+#include "log/log.h"
 
 namespace {
 
@@ -17,7 +19,10 @@ class ProductionFactory : public ICollaboratorFactory {
   }
   InstallInfo MakeInstallInfo() override { return InstallInfo(); }
   std::unique_ptr<IPackageInstaller> MakeInstaller() override {
-    return std::make_unique<UnavailableInstaller>();
+    return std::make_unique<InstallDispatcher>([](const std::wstring&, const InstallInfo&) {
+      Log(Error, "incremental install unavailable in this build");
+      return 13;
+    });
   }
   bool StartUpdater(const std::wstring& program, const std::wstring& parameters,
                     unsigned long* error) override {
