@@ -6,6 +6,7 @@
 #include "app/unavailable.h"
 #include "install/install_dispatch.h"
 #include "log/log.h"
+#include "update/downloader.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ class ProductionFactory : public ICollaboratorFactory {
     return std::make_unique<UnavailableStatusChannel>(host);
   }
   std::unique_ptr<IUpdateCheck> MakeUpdateCheck(IRunContext& run) override {
-    return std::make_unique<UnavailableUpdateCheck>(run);
+    return std::make_unique<CDownloader>(run);
   }
   InstallInfo MakeInstallInfo() override { return InstallInfo(); }
   std::unique_ptr<IPackageInstaller> MakeInstaller() override {

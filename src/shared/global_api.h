@@ -58,6 +58,14 @@ class GLOBAL_API ZemoraHttpUtils {
                  int mode, const void* reserved);
 };
 
+// Message codes the downloader posts.
+enum ePumpMessageCode {
+  ePumpMsg_Progress = 6,
+  ePumpMsg_Done = 9,
+  ePumpMsg_Failed = 10,
+  ePumpMsg_Cancelled = 11,
+};
+
 // A message delivered by a MsgPump to its observers.
 struct PumpMessage {
   int32_t code;    // 6 progress, 9 done, 10 failed, 11 cancelled
