@@ -76,6 +76,11 @@ def md5(data):
     return hashlib.md5(data).hexdigest()
 
 
+def windows_path(path):
+    """The path as a Windows program under Wine sees it (drive Z: is /)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 def run_cli(*arguments):
     return subprocess.run([sys.executable, SCRIPT] + list(arguments),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
@@ -229,6 +234,26 @@ class BuiltPackageTest(unittest.TestCase):
         with open(added, "rb") as stream:
             self.assertEqual(stream.read(), NEW["sub/deep/added.txt"])
         self.assertEqual(os.path.getsize(os.path.join(self.work, "INSTDIR", "empty.txt")), 0)
+
+    def test_patches_apply_with_the_built_patch_tool(self):
+        tool = os.path.join(os.environ.get("ZEMORA_BIN_DIR", ""), "patch.exe")
+        if not os.path.isfile(tool) or not shutil.which("wine"):
+            self.skipTest("needs the built patch.exe and wine")
+        out = os.path.join(self.work, "out")
+        os.makedirs(out)
+        updates = [op for op in self.ops() if op["type"] == "update"]
+        self.assertTrue(updates)
+        for op in updates:
+            local = op["path"].replace("\\", "/")
+            with self.subTest(op["path"]):
+                new = os.path.join(out, local.replace("/", "_"))
+                done = subprocess.run(
+                    ["wine", tool, "-apply", windows_path(os.path.join(self.fixture.old, local)),
+                     windows_path(os.path.join(self.work, "INSTDIR", local + ".patch")),
+                     windows_path(new)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                self.assertEqual(done.returncode, 0, done.stdout)
+                with open(new, "rb") as stream:
+                    self.assertEqual(stream.read(), NEW[local])
 
     def test_updater_patch_is_last_of_the_updates(self):
         fixture = Fixture(self.addCleanup, old=dict(OLD, **{"Update.exe": b"updater 1",
