@@ -6,6 +6,7 @@
 #include "app/unavailable.h"
 #include "install/install_dispatch.h"
 #include "log/log.h"
+#include "status/status_channel.h"
 #include "update/downloader.h"
 
 namespace {
@@ -13,7 +14,7 @@ namespace {
 class ProductionFactory : public ICollaboratorFactory {
  public:
   std::unique_ptr<IStatusChannel> MakeStatusChannel(IStatusHost& host) override {
-    return std::make_unique<UnavailableStatusChannel>(host);
+    return std::make_unique<StatusChannel>(host);
   }
   std::unique_ptr<IUpdateCheck> MakeUpdateCheck(IRunContext& run) override {
     return std::make_unique<CDownloader>(run);

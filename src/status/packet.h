@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+// The pipe the parent connects to when the updater is not given "lp".
+constexpr wchar_t kDefaultStatusPipeName[] = L"\\\\.\\pipe\\{85634BBD-AE35-4cdd-83A9-C0720DD61F59}";
+// Payloads above this size end the connection.
+constexpr uint32_t kMaxStatusPayload = 10485760;
+
 struct StatusPayload {
   uint8_t bytes[9] = {};
   uint32_t size = 0;
