@@ -84,6 +84,13 @@ def _read_version(element, missing_message):
     return format_version(numbers)
 
 
+def _child(parent, name):
+    element = parent.find(name)
+    if element is None:
+        raise PackageError("no <%s> element found int setup.xml" % name)
+    return element
+
+
 def parse_manifest(path):
     """Reads a manifest by the updater's rules; a PackageError carries the
     line the updater would log."""
@@ -92,12 +99,8 @@ def parse_manifest(path):
     except (ET.ParseError, OSError):
         raise PackageError("cannot load xml file: %s" % path)
     manifest = Manifest()
-    setup = root.find("setup")
-    if setup is None:
-        raise PackageError("no <setup> element found int setup.xml")
-    info = setup.find("info")
-    if info is None:
-        raise PackageError("no <info> element found int setup.xml")
+    setup = _child(root, "setup")
+    info = _child(setup, "info")
     manifest.version = _read_version(info, "attribute tod%d not found in setup.xml")
     manifest.channel = info.get("channel", "")
     replace = setup.find("ReplacePath")
@@ -117,16 +120,10 @@ def parse_manifest(path):
         if source is None:
             raise PackageError("the ReplacePath entry for %s has no SrcPathPre" % target)
         setattr(manifest, field, source)
-    update = root.find("update")
-    if update is None:
-        raise PackageError("no <update> element found int setup.xml")
-    base = update.find("base")
-    if base is None:
-        raise PackageError("no <base> element found int setup.xml")
+    update = _child(root, "update")
+    base = _child(update, "base")
     manifest.base_version = _read_version(base, "attribute tod%d not found in base element")
-    files = update.find("files")
-    if files is None:
-        raise PackageError("no <files> element found int setup.xml")
+    files = _child(update, "files")
     for element in files:
         kind = element.get("type", "").lower()
         if kind not in OP_TYPES:
