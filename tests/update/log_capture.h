@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "log/log.h"
+#include "support/log_messages.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -20,20 +21,7 @@ class WorkFolderWithLog {
   std::wstring operator/(const std::wstring& name) const { return temp / name; }
 
   // The messages logged so far, without the dated prefix.
-  std::vector<std::string> Messages() const {
-    std::vector<std::string> messages;
-    std::string text = ReadFileBytes(temp / L"Update.log");
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      size_t prefix = line.find("] ");
-      messages.push_back(prefix == std::string::npos ? line : line.substr(prefix + 2));
-      start = end + 2;
-    }
-    return messages;
-  }
+  std::vector<std::string> Messages() const { return ReadLogMessages(temp / L"Update.log"); }
   // Forgets the messages so far.
   void ClearMessages() {
     CloseLog();
