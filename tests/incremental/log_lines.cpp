@@ -1,6 +1,7 @@
 #include "log_lines.h"
 
 #include "log/log.h"
+#include "support/log_messages.h"
 
 LogLines::LogLines() {
   WriteFileBytes(folder / L"Update.log", "");
@@ -10,16 +11,5 @@ LogLines::LogLines() {
 LogLines::~LogLines() { CloseLog(); }
 
 std::vector<std::string> LogLines::Messages() const {
-  std::vector<std::string> messages;
-  std::string text = ReadFileBytes(folder / L"Update.log");
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    size_t prefix = line.find("] ");
-    messages.push_back(prefix == std::string::npos ? line : line.substr(prefix + 2));
-    start = end + 2;
-  }
-  return messages;
+  return ReadLogMessages(folder / L"Update.log");
 }
