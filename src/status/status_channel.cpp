@@ -28,7 +28,7 @@ std::wstring StatusChannel::PipeName() const {
 }
 
 void StatusChannel::StartThread() {
-  if (thread) return;
+  if (thread || threadAbandoned) return;
   stopFlag.store(0);
   stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   writeEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -44,6 +44,7 @@ void StatusChannel::StartThread() {
 
 void StatusChannel::Stop() {
   stopFlag.store(1);
+  if (threadAbandoned) return;
   // The status thread closes the pipe itself once it wakes; its handles are
   // only released here after it has ended, so no wait or write of that
   // thread ever sees a handle closed under it.
@@ -54,7 +55,10 @@ void StatusChannel::Stop() {
     thread.reset();
   }
   // A thread that did not end keeps what it still uses.
-  if (!threadEnded) return;
+  if (!threadEnded) {
+    threadAbandoned = true;
+    return;
+  }
   event.reset();
   ClosePipe();
   zemora::ScopedLock lock(writeLock);

@@ -85,4 +85,6 @@ class StatusChannel : public IStatusChannel {
   zemora::UniqueHandle writeEvent;
   // Mirrors pipe.valid() for readers that do not take the lock.
   std::atomic<bool> pipeOpen{false};
+  // A status thread that did not end in time keeps its handles for good.
+  bool threadAbandoned = false;
 };
