@@ -4,6 +4,7 @@
 
 #include "app/collaborators.h"
 #include "app/unavailable.h"
+#include "incremental/increment_install.h"
 #include "install/install_dispatch.h"
 #include "log/log.h"
 #include "status/status_channel.h"
@@ -21,10 +22,7 @@ class ProductionFactory : public ICollaboratorFactory {
   }
   InstallInfo MakeInstallInfo() override { return InstallInfo(); }
   std::unique_ptr<IPackageInstaller> MakeInstaller() override {
-    return std::make_unique<InstallDispatcher>([](const std::wstring&, const InstallInfo&) {
-      Log(Error, "incremental install unavailable in this build");
-      return 13;
-    });
+    return std::make_unique<InstallDispatcher>(DoIncrementInstall);
   }
   bool StartUpdater(const std::wstring& program, const std::wstring& parameters,
                     unsigned long* error) override {
