@@ -29,6 +29,9 @@ class IncrementalRunTest(unittest.TestCase):
     def serve(self, old=None, new=None):
         package, config = cut_package(old or self.setup.old, new or self.setup.new, self.setup.out,
                                       self.base + "/packages/pkg-2.0.0.0.zzd")
+        # The reply comes late, so that the monitor is surely connected first.
+        config.setdefault("faults", {})["/v2/update/ostrel"] = {"delay_ms_per_chunk": 1500,
+                                                                "chunk": 1 << 20}
         self.service.set_config(config)
         return package
 
@@ -113,6 +116,65 @@ class IncrementalRunTest(unittest.TestCase):
         self.assertIn("CRC verification failed for ", log)
         self.assertIn("extract setup.xml failed", log)
         self.assertEqual(tree_snapshot(self.setup.install), before)
+
+
+class SelfReplacementRunTest(unittest.TestCase):
+    """A package that brings a new Update.exe: the running updater prepares it
+    in the work folder, starts it and ends; the new one completes the install."""
+
+    def setUp(self):
+        from harness import program
+        self.setup = Installation()
+        self.work = WorkFolder()
+        self.service = UpdateService({})
+        self.base = self.service.start()
+        with open(program("Update.exe"), "rb") as f:
+            updater = f.read()
+        for folder, tail in ((self.setup.old, b""), (self.setup.install, b""),
+                             (self.setup.new, b"\0new updater build\0")):
+            # Bytes past the image change the file's MD5, not the program.
+            with open(os.path.join(folder, "Update.exe"), "wb") as f:
+                f.write(updater + tail)
+
+    def tearDown(self):
+        self.service.stop()
+        self.work.cleanup()
+        self.setup.cleanup()
+
+    def test_the_new_updater_completes_the_install(self):
+        import subprocess
+        import time
+        from harness import wait_for
+        _, config = cut_package(self.setup.old, self.setup.new, self.setup.out,
+                                self.base + "/packages/pkg-2.0.0.0.zzd")
+        config.setdefault("faults", {})["/v2/update/ostrel"] = {"delay_ms_per_chunk": 1500,
+                                                                "chunk": 1 << 20}
+        self.service.set_config(config)
+        env = self.work.env(ZEMORA_UPDATE_SERVICE=self.base, ZEMORA_STAT_SERVICE=self.base)
+        run = MonitoredRun(self.work, ["--follow"])
+        install = self.setup.install
+        first = subprocess.run(
+            ["wine", os.path.join(install, "Update.exe"), "--parent=1a2b", "--channel=abc",
+             "--update_path=" + win_path(install) + "\\", "--lp=\\\\.\\pipe\\" + run.pipe],
+            env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL, timeout=180)
+        self.assertEqual(first.returncode, 21, self.work.log())
+        self.assertTrue(os.path.exists(self.work.file("Update", "Update.xml")))
+        self.assertTrue(os.path.exists(self.work.file("Update", "Zemora", "global.dll")))
+        self.assertTrue(wait_for(lambda: "DoIncrementInstall result: 0" in self.work.log(), 120),
+                        self.work.log())
+        self.assertTrue(wait_for(lambda: self.service.stats(), 30))
+        time.sleep(1)
+        _, events = run.finish()
+        codes = [(p["code"], p.get("parameter")) for p in packets(events) if p["code"] >= 2000]
+        self.assertIn((2015, 0), codes)
+        self.assertIn((2019, None), codes)
+        self.assertLess(codes.index((2015, 0)), codes.index((2019, None)))
+        self.assertNotIn((2016, 0), codes)
+        self.assertEqual([s["code"] for s in self.service.stats()], [3000])
+        queries = [r for r in self.service.requests() if r.startswith("/v2/update/ostrel")]
+        self.assertEqual(len(queries), 1, "the relaunched updater reads Update.xml instead")
+        self.assertTrue(same_tree(os.path.join(install, "2.0.0.0"), self.setup.new))
 
 
 if __name__ == "__main__":
