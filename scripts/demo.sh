@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The main job: build the updater and show what ships.
+# The main job: prepare the machine, build, and run the demo update of a
+# sample Zemora 1.0.0.0 to 2.0.0.0 in a Wine prefix of its own. Can be run
+# again; each run starts from a fresh sample installation.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+export BUILD_DIR=${BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh"
-BUILD_DIR=${BUILD_DIR:-$here/build} "$here/scripts/build.sh"
-echo "Shipped files:"
-for f in Update.exe global.dll patch.exe; do
-  p="${BUILD_DIR:-$here/build}/bin/$f"
-  [ -f "$p" ] && printf '  %-12s %8d bytes  %s\n' "$f" "$(stat -c %s "$p")" "$(file -b "$p")"
-done
+"$here/scripts/build.sh" >/dev/null
+export WINEPREFIX="$BUILD_DIR/demo-prefix"
+trap '"$here/scripts/wine-prefix.sh" stop' EXIT
+"$here/scripts/wine-prefix.sh" start
+python3 "$here/scripts/demo.py"
