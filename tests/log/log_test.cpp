@@ -110,6 +110,21 @@ TEST(LogTest, WritesThePrefixAndNormalisesLineEnds) {
   EXPECT_EQ(content.find("\r\r"), std::string::npos);
 }
 
+TEST(LogTest, FormatsEveryArgumentWithItsOwnType) {
+  TempFolder temp;
+  WriteFileBytes(temp / L"Update.log", "");
+  OpenLog(temp.path());
+  // A wide text the ANSI code page cannot show must not cut the line short.
+  Log(Error, "copy %S to %S failed: %d", L"C:\\\u7cbe\u54c1ROM.url", L"D:\\x", 5);
+  Log(Error, "%ld %lld %lu %u %s %5d|%-3s|%x %%", -7L, 1LL << 40, 4000000000UL, 7u, "n", 42, "a",
+      255);
+  Log(Error, "%S", static_cast<const wchar_t*>(nullptr));
+  CloseLog();
+  EXPECT_EQ(Messages(ReadFileBytes(temp / L"Update.log")),
+            "copy C:\\??ROM.url to D:\\x failed: 5|-7 1099511627776 4000000000 7 n    42|a  |ff %|"
+            "(null)|");
+}
+
 TEST(LogTest, TwoThreadsLoggingAtOnceKeepEveryLineWhole) {
   TempFolder temp;
   WriteFileBytes(temp / L"Update.log", "");
