@@ -3,10 +3,8 @@
 #include <shellapi.h>
 
 #include "app/collaborators.h"
-#include "app/unavailable.h"
 #include "incremental/increment_install.h"
 #include "install/install_dispatch.h"
-#include "log/log.h"
 #include "status/status_channel.h"
 #include "update/downloader.h"
 
