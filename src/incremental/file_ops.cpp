@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "base/process.h"
 #include "base/text.h"
 #include "incremental/folder_ops.h"
 #include "incremental/worker_count.h"
@@ -82,23 +83,11 @@ bool RunPatchTool(const std::wstring& patchTool, const std::wstring& oldFile,
                   const std::wstring& newFile, const std::wstring& patchFile) {
   std::wstring commandLine = FormatWide(L"\"%s\" -apply \"%s\" \"%s\" \"%s\"", patchTool.c_str(),
                                         oldFile.c_str(), patchFile.c_str(), newFile.c_str());
-  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-  writable.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    Log(Error, "cannot run patch.exe: %d", static_cast<int>(GetLastError()));
+  unsigned long exitCode = 0, startError = 0;
+  if (!RunHiddenAndWait(commandLine, exitCode, startError)) {
+    Log(Error, "cannot run patch.exe: %d", static_cast<int>(startError));
     return false;
   }
-  UniqueHandle processHandle(process.hProcess);
-  UniqueHandle threadHandle(process.hThread);
-  WaitForSingleObject(processHandle.get(), INFINITE);
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(processHandle.get(), &exitCode)) exitCode = static_cast<DWORD>(-1);
   Log(Error, "patch.exe exit with code: %d", static_cast<int>(exitCode));
   return exitCode == 0;
 }

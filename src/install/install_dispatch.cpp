@@ -4,10 +4,10 @@
 #include <shlwapi.h>
 
 #include <cstring>
-#include <vector>
 
 #include "app/status_codes.h"
 #include "base/handles.h"
+#include "base/process.h"
 #include "log/log.h"
 
 namespace {
@@ -16,26 +16,12 @@ const uint32_t kProgramSignature = 0x00905A4D;  // "MZ", 0x90, 0x00
 
 int RunFullInstaller(const std::wstring& path) {
   std::wstring commandLine = FullInstallerCommandLine(path);
-  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-  buffer.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    Log(Error, "run install package failed: %d", static_cast<int>(GetLastError()));
+  unsigned long exitCode = 0, startError = 0;
+  if (!RunHiddenAndWait(commandLine, exitCode, startError)) {
+    Log(Error, "run install package failed: %d", static_cast<int>(startError));
     return result::kInstallerFailed;
   }
-  zemora::UniqueHandle thread(process.hThread);
-  zemora::UniqueHandle installer(process.hProcess);
-  WaitForSingleObject(installer.get(), INFINITE);
-  DWORD exitCode = 0;
-  GetExitCodeProcess(installer.get(), &exitCode);
   Log(Error, "zemora install package run return: %d", static_cast<int>(exitCode));
-  thread.reset();
-  installer.reset();
   return exitCode == 0 ? result::kSuccess : result::kInstallerFailed;
 }
 
