@@ -71,6 +71,8 @@ bool ApplyFileOp(const FileOp& op, const std::wstring& patchTool, const std::wst
       return ApplyNew(op, outputFolder, patchSourceFolder);
     case FileOpType::Delete:
       // A file that is already gone, or locked, is no failure.
+      // A read-only file copied from the base must not survive into the new version.
+      SetFileAttributesW((outputFolder + op.path).c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileW((outputFolder + op.path).c_str());
       return true;
     case FileOpType::Move:

@@ -152,6 +152,10 @@ TEST_F(FileOpsTest, DeleteSucceedsWhetherOrNotTheFileExists) {
   EXPECT_TRUE(Apply(Op(FileOpType::Delete, L"d.txt")));
   EXPECT_FALSE(FileExists(output + L"d.txt"));
   EXPECT_TRUE(Apply(Op(FileOpType::Delete, L"never-there.txt")));
+  WriteFileBytes(output + L"ro.txt", "x");
+  SetFileAttributesW((output + L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(Apply(Op(FileOpType::Delete, L"ro.txt")));
+  EXPECT_FALSE(FileExists(output + L"ro.txt"));
   EXPECT_EQ(log.Messages(), Messages{});
 }
 
