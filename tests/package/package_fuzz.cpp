@@ -16,6 +16,7 @@
 
 #include "incremental/increment_install.h"
 #include "incremental/patch_package.h"
+#include "log/log.h"
 #include "shared/global_api.h"
 
 namespace {
@@ -112,12 +113,14 @@ int Binary(const std::wstring& valid, const std::wstring& root, int count, unsig
 }
 
 int Install(const std::wstring& root, int count, wchar_t** packages) {
+  OpenLog(CFileOperation::MakeWorkPath(L""));
   InstallInfo info(root + L"install\\", L"");
   for (int i = 0; i < count; ++i) {
     int result = DoIncrementInstall(packages[i], info);
     std::printf("result %d\n", result);
     std::fflush(stdout);
   }
+  CloseLog();
   return 0;
 }
 
