@@ -16,7 +16,7 @@ SOURCE_DIR = os.environ.get("ZEMORA_SOURCE_DIR", os.path.join(HERE, "../.."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "wholerun"))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "mkpackage"))
 from harness import program, win_path, wine_env  # noqa: E402
-from install_fixture import make_new_version, make_old_version, tree_snapshot  # noqa: E402
+from install_fixture import tree_snapshot, versions_and_package  # noqa: E402
 import mkpackage  # noqa: E402,F401  (puts the pkg_* modules in reach)
 from pkg_container import make_archive, read_container, write_container  # noqa: E402
 
@@ -65,16 +65,7 @@ class PackageMutationTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="zemora-mutation-")
-        cls.old = os.path.join(cls.root, "old")
-        cls.new = os.path.join(cls.root, "new")
-        make_old_version(cls.old)
-        make_new_version(cls.old, cls.new)
-        cls.valid = os.path.join(cls.root, "valid.zzd")
-        subprocess.run([sys.executable, os.path.join(SOURCE_DIR, "tools", "mkpackage", "mkpackage.py"),
-                        "--old", cls.old, "--new", cls.new, "--old-version", "1.0.0.0",
-                        "--new-version", "2.0.0.0", "--channel", "abc", "--url", "http://x/p.zzd",
-                        "--output", cls.valid, "--version-code", "200"],
-                       check=True, stdout=subprocess.DEVNULL)
+        cls.old, cls.new, cls.valid = versions_and_package(cls.root)
 
     @classmethod
     def tearDownClass(cls):

@@ -62,6 +62,15 @@ def cut_package(old, new, out_dir, url, channel="abc", extra=()):
         return package, json.load(f)
 
 
+def versions_and_package(root):
+    """Old and new version folders under `root` and a package between them."""
+    old, new = os.path.join(root, "old"), os.path.join(root, "new")
+    make_old_version(old)
+    make_new_version(old, new)
+    package, _ = cut_package(old, new, root, "http://x/p.zzd")
+    return old, new, package
+
+
 def set_install_dir(path):
     subprocess.run(["wine", "reg", "add", PRODUCT_KEY, "/v", "InstallDir", "/d", path, "/f"],
                    env=wine_env(), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
