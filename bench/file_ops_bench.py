@@ -2,8 +2,7 @@
 rest new, delete and move) applied by ApplyAllFileOps with the extra workers
 that idle processors give (N - 1), against the calling thread alone, in the
 same run. The count the updater measures on this machine right now (after its
-2 s sample, outside the clock) is reported too: on a busy machine it is lower,
-and with two processors anything short of fully idle gives 0."""
+2 s sample, outside the clock) is reported too: on a busy machine it is lower."""
 import hashlib
 import os
 import random

@@ -7,6 +7,10 @@
 namespace {
 
 const unsigned kSampleMilliseconds = 2000;
+// The updater's own run and the sampling's wake-up keep an otherwise idle
+// machine a few points short of 100 %; without this allowance two
+// processors would never give the one extra worker an idle machine deserves.
+const double kOwnLoadAllowance = 5.0;
 
 uint64_t ToCount(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -52,7 +56,8 @@ int SuitableWorkerCount(IProcessorClock& clock) {
   double idlePercent = static_cast<double>(idleAfter - idleBefore) /
                        static_cast<double>(timeAfter - timeBefore) * 100.0 / processors;
   if (idlePercent > 100.0) idlePercent = 100.0;
-  int threads = static_cast<int>((processors - 1) * idlePercent / 100.0);
+  double usable = idlePercent + kOwnLoadAllowance > 100.0 ? 100.0 : idlePercent + kOwnLoadAllowance;
+  int threads = static_cast<int>((processors - 1) * usable / 100.0);
   Log(Error, "cpu idle ration: %d%%, suitable thread: %d", static_cast<int>(idlePercent), threads);
   return threads;
 }

@@ -18,7 +18,8 @@ class IProcessorClock {
 // The real processor count, GetSystemTimes, the system time and Sleep.
 IProcessorClock& SystemProcessorClock();
 
-// The number of extra workers (0 or more): (N - 1) x idle share, after a
-// 2000 ms sample and its log line; 0 at once on a one-processor machine.
+// The number of extra workers (0 or more): (N - 1) x idle share, with a few
+// points allowed for the updater itself, after a 2000 ms sample and its log
+// line; 0 at once on a one-processor machine.
 int SuitableWorkerCount();
 int SuitableWorkerCount(IProcessorClock& clock);
