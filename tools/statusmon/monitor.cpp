@@ -8,7 +8,8 @@ void RunVerdict::See(const StatusPacket& packet) {
   if (code == status::kEngineStateRequest || code == status::kAppStateRequest) return;
   statusSeen = true;
   relaunchAnnounced = code == status::kRelaunching;
-  bool success = code == status::kNoAppUpdate ||
+  // 2018 hands the installer to us: the updater's part ended well.
+  bool success = code == status::kNoAppUpdate || code == status::kFullInstallerReady ||
                  (code == status::kInstallEnded && packet.parameter == 1);
   bool failure = code == status::kCheckFailed ||
                  (code == status::kDownloadEnded && packet.parameter != 1) ||

@@ -90,7 +90,7 @@ const char* MonitorUsage() {
          "On a console, download progress (2009) is drawn as a bar.\n"
          "\n"
          "exit codes:\n"
-         "  0  success: 2016 with 1, or 2012, was seen\n"
+         "  0  success: 2016 with 1, 2018 or 2012 was seen\n"
          "  1  failure: status packets came, but no success\n"
          "  2  nothing seen: the pipe closed before any status packet\n"
          "  3  no updater's pipe within --wait-ms, or it could not be opened\n"
