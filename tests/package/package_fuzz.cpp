@@ -3,7 +3,9 @@
 //   package_fuzz binary VALID.zzd ROOT COUNT SEED
 //     COUNT mutations of VALID through LoadPatchPackage, work folder ROOT\work\.
 //   package_fuzz install ROOT PACKAGE...
-//     each package through DoIncrementInstall over ROOT\install\.
+//     each package through DoIncrementInstall over ROOT\install\; with
+//     ZEMORA_HOLD_FILE set, that file is held open meanwhile the way a
+//     running program's image is (readable, renamable, not writable).
 // Prints one line per outcome kind and exits 0; the script checks the disk.
 #include <windows.h>
 #include <objbase.h>
@@ -113,6 +115,13 @@ int Binary(const std::wstring& valid, const std::wstring& root, int count, unsig
 }
 
 int Install(const std::wstring& root, int count, wchar_t** packages) {
+  const wchar_t* held = _wgetenv(L"ZEMORA_HOLD_FILE");
+  HANDLE hold = INVALID_HANDLE_VALUE;
+  if (held && *held) {
+    hold = CreateFileW(held, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+    if (hold == INVALID_HANDLE_VALUE) return 3;
+  }
   OpenLog(CFileOperation::MakeWorkPath(L""));
   InstallInfo info(root + L"install\\", L"");
   for (int i = 0; i < count; ++i) {
@@ -121,6 +130,7 @@ int Install(const std::wstring& root, int count, wchar_t** packages) {
     std::fflush(stdout);
   }
   CloseLog();
+  if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
   return 0;
 }
 

@@ -42,7 +42,7 @@ class PackageCasesTest(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.root, ignore_errors=True)
 
-    def install(self, package_bytes, base=None):
+    def install(self, package_bytes, base=None, hold=None):
         box = tempfile.mkdtemp(prefix="case-", dir=self.root)
         install = os.path.join(box, "install")
         shutil.copytree(base or self.old, install)
@@ -53,8 +53,10 @@ class PackageCasesTest(unittest.TestCase):
         os.makedirs(work)
         open(os.path.join(work, "Update.log"), "wb").close()
         before = tree_snapshot(install)
+        held = win_path(os.path.join(install, hold)) if hold else None
         done = subprocess.run(["wine", program("package_fuzz.exe"), "install", win_path(box) + "\\",
-                               win_path(package)], env=wine_env(ZEMORA_WORK_DIR=win_path(work)),
+                               win_path(package)],
+                              env=wine_env(ZEMORA_WORK_DIR=win_path(work), ZEMORA_HOLD_FILE=held),
                               capture_output=True, text=True, timeout=300)
         with open(os.path.join(work, "Update.log"), encoding="latin-1") as f:
             log = f.read()
@@ -106,6 +108,22 @@ class PackageCasesTest(unittest.TestCase):
         result, log, _, install = self.install(self.container([self.sub1, self.sub2, b"extra"], count=3))
         self.assertEqual(result, 0, log)
         self.assertTrue(os.path.isdir(os.path.join(install, "2.0.0.0")))
+
+    def test_a_running_main_program_gets_its_successor_beside_it(self):
+        # Versioned layout: the running "zemora.exe" stays where it is.
+        base = os.path.join(self.root, "versioned")
+        if not os.path.exists(base):
+            shutil.copytree(self.old, os.path.join(base, "1.0.0.0"))
+            for name in ("zemora.exe", "Uninst.exe"):
+                shutil.copy(os.path.join(self.old, name), os.path.join(base, name))
+        result, log, _, install = self.install(self.bytes, base=base, hold="zemora.exe")
+        self.assertEqual(result, 0, log)
+        self.assertIn("copy zemora.exe to upper folder failed: 32", log)
+        for name, source in (("zemora.exe", self.old), ("zemora_new.exe", self.new),
+                             ("Uninst.exe", self.new)):
+            with open(os.path.join(install, name), "rb") as got, \
+                    open(os.path.join(source, name.replace("_new", "")), "rb") as want:
+                self.assertEqual(got.read(), want.read(), name)
 
     def test_no_patch_tool_anywhere(self):
         base = os.path.join(self.root, "base-without-tool")
