@@ -35,6 +35,30 @@ def timed(command, repeat=3, env=None, check=True):
     return times[len(times) // 2]
 
 
+def run_with_peak_memory(command, env=None, poll_seconds=0.005):
+    """Runs `command`; returns (wall seconds, peak private memory in MiB,
+    stdout). Private (anonymous) memory leaves out mapped files, whose pages
+    the system can drop and read again at will. Under Wine the process keeps
+    its id while the loader turns into the Windows program."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    peak_kib = 0
+    status = f"/proc/{process.pid}/status"
+    while process.poll() is None:
+        try:
+            with open(status) as f:
+                for line in f:
+                    if line.startswith("RssAnon:"):
+                        peak_kib = max(peak_kib, int(line.split()[1]))
+                        break
+        except (OSError, ValueError):
+            pass
+        time.sleep(poll_seconds)
+    out = process.stdout.read().decode("utf-8", "replace")
+    process.wait()
+    return time.perf_counter() - start, peak_kib / 1024.0, out
+
+
 def children_peak_rss_mib():
     return resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024.0
 

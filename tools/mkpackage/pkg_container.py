@@ -15,9 +15,11 @@ LIMIT = 2 ** 32    # the updater takes sizes as 32-bit values
 
 # LZMA behind BCJ2 (whose two address streams get LZMA tuned for 32-bit
 # values); the updater's reader decodes exactly these and Copy. No times,
-# so that the same input gives the same archive.
+# so that the same input gives the same archive. The 16 MB dictionary is
+# what the 32-bit updater's decoder holds in memory however large the
+# payload grows.
 ARCHIVE_OPTIONS = [
-    "-t7z", "-mx=9", "-m0=BCJ2", "-m1=LZMA:d=26",
+    "-t7z", "-mx=9", "-m0=BCJ2", "-m1=LZMA:d=24",
     "-m2=LZMA:d=19:lc=0:lp=2", "-m3=LZMA:d=19:lc=0:lp=2",
     "-mb0:1", "-mb0s1:2", "-mb0s2:3", "-mtm-", "-mtc-", "-mta-", "-scsUTF-8",
 ]
